@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/file_id.h"
+#include "core/moment.h"
+
+namespace varnelo {
+
+class FileSystem;
+
+// What the list showed of the item to be removed.
+struct KillTarget {
+    std::string storePath;  // absolute path of the entry in <trash>/files/, exact bytes
+    FileId listedId;        // identity of that entry when the list was read
+};
+
+enum class KillResult {
+    Removed,      // the entry, its .trashinfo and its cache line are gone
+    AlreadyGone,  // nothing stood at the path any more; nothing was touched
+    NotRemoved,   // refused, changed since listed, or only partly removed
+};
+
+// Removes one trash item for good. trashDirs are the user's trash directories (each
+// holding files/ and info/); a path not directly inside one of their files/ folders is
+// refused. The entry must still be the listed object and its .trashinfo must still give a
+// deletion moment before cutoff.
+[[nodiscard]] KillResult KillItem(FileSystem& fs, const std::vector<std::string>& trashDirs,
+                                  const KillTarget& target, Moment cutoff);
+
+}  // namespace varnelo
