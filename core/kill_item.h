@@ -17,7 +17,7 @@ struct KillTarget {
 };
 
 enum class KillResult {
-    Removed,      // the entry, its .trashinfo and its cache line are gone
+    Removed,      // the entry is verifiably gone; then its .trashinfo and cache line are dropped
     AlreadyGone,  // nothing stood at the path any more; nothing was touched
     NotRemoved,   // refused, changed since listed, or only partly removed
 };

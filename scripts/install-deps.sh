@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev-tools libqt6svg6 qt6-qpa-plugins
   fonts-wqy-microhei
   googletest libgtest-dev
-  trash-cli libglib2.0-bin gvfs
+  trash-cli libglib2.0-bin gvfs gvfs-daemons dbus-daemon
   clang libclang-rt-14-dev clang-format
   xvfb xauth locales
 )

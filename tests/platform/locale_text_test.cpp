@@ -1,0 +1,59 @@
+#include "platform/locale_text.h"
+
+#include <gtest/gtest.h>
+
+#include <QLocale>
+
+namespace varnelo {
+namespace {
+
+using namespace std::chrono;
+
+struct LocaleCase {
+    const char* locale;
+};
+
+class DeletedTextRoundTrip : public ::testing::TestWithParam<LocaleCase> {};
+
+// A Date Deleted text must read back as the same minute in every locale; above all a
+// two-digit-year format must not put a 2026 deletion into 1926, where it would be "old".
+TEST_P(DeletedTextRoundTrip, GivesTheSameMinute) {
+    const QLocale locale(GetParam().locale);
+    const DateTextFormat format = DeletedTextFormat(locale);
+    const Moment moments[] = {
+        local_days{2026y / December / 11} + 0h + 0min,
+        local_days{2026y / January / 2} + 12h + 5min,
+        local_days{2000y / February / 29} + 23h + 59min,
+        local_days{1999y / December / 31} + 11h + 59min,
+        local_days{2069y / July / 4} + 13h + 1min,
+    };
+    for (const Moment m : moments) {
+        const std::string text = FormatDateText(m, format);
+        const std::optional<Moment> back = ParseDateText(text, format);
+        ASSERT_TRUE(back.has_value()) << GetParam().locale << ": " << text;
+        EXPECT_EQ(floor<minutes>(*back), floor<minutes>(m)) << GetParam().locale << ": " << text;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Locales, DeletedTextRoundTrip,
+                         ::testing::Values(LocaleCase{"zh_CN"}, LocaleCase{"en_US"},
+                                           LocaleCase{"de_DE"}, LocaleCase{"en_GB"},
+                                           LocaleCase{"ja_JP"}, LocaleCase{"fr_FR"},
+                                           LocaleCase{"ko_KR"}, LocaleCase{"ar_EG"},
+                                           LocaleCase{"fa_IR"}, LocaleCase{"hi_IN"}),
+                         [](const auto& info) { return std::string(info.param.locale); });
+
+TEST(DeletedTextFormat, ShowsTheLocalesOwnOrderWithAFullYear) {
+    const Moment m = local_days{2026y / March / 7} + 15h + 4min;
+    EXPECT_EQ(FormatDateText(m, DeletedTextFormat(QLocale("de_DE"))), "07.03.2026 15:04");
+    EXPECT_EQ(FormatDateText(m, DeletedTextFormat(QLocale("zh_CN"))), "2026/3/7 15:04");
+}
+
+TEST(LocaleDays, ConvertBothWays) {
+    const QDate date(2024, 2, 29);
+    EXPECT_EQ(ToQDate(ToDay(date)), date);
+    EXPECT_EQ(ToDay(date), local_days{2024y / February / 29});
+}
+
+}  // namespace
+}  // namespace varnelo
