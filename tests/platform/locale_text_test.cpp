@@ -9,16 +9,12 @@ namespace {
 
 using namespace std::chrono;
 
-struct LocaleCase {
-    const char* locale;
-};
-
-class DeletedTextRoundTrip : public ::testing::TestWithParam<LocaleCase> {};
+class DeletedTextRoundTrip : public ::testing::TestWithParam<std::string> {};
 
 // A Date Deleted text must read back as the same minute in every locale; above all a
 // two-digit-year format must not put a 2026 deletion into 1926, where it would be "old".
 TEST_P(DeletedTextRoundTrip, GivesTheSameMinute) {
-    const QLocale locale(GetParam().locale);
+    const QLocale locale(QString::fromStdString(GetParam()));
     const DateTextFormat format = DeletedTextFormat(locale);
     const Moment moments[] = {
         local_days{2026y / December / 11} + 0h + 0min,
@@ -30,18 +26,15 @@ TEST_P(DeletedTextRoundTrip, GivesTheSameMinute) {
     for (const Moment m : moments) {
         const std::string text = FormatDateText(m, format);
         const std::optional<Moment> back = ParseDateText(text, format);
-        ASSERT_TRUE(back.has_value()) << GetParam().locale << ": " << text;
-        EXPECT_EQ(floor<minutes>(*back), floor<minutes>(m)) << GetParam().locale << ": " << text;
+        ASSERT_TRUE(back.has_value()) << GetParam() << ": " << text;
+        EXPECT_EQ(floor<minutes>(*back), floor<minutes>(m)) << GetParam() << ": " << text;
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, DeletedTextRoundTrip,
-                         ::testing::Values(LocaleCase{"zh_CN"}, LocaleCase{"en_US"},
-                                           LocaleCase{"de_DE"}, LocaleCase{"en_GB"},
-                                           LocaleCase{"ja_JP"}, LocaleCase{"fr_FR"},
-                                           LocaleCase{"ko_KR"}, LocaleCase{"ar_EG"},
-                                           LocaleCase{"fa_IR"}, LocaleCase{"hi_IN"}),
-                         [](const auto& info) { return std::string(info.param.locale); });
+                         ::testing::Values("zh_CN", "en_US", "de_DE", "en_GB", "ja_JP", "fr_FR",
+                                           "ko_KR", "ar_EG", "fa_IR", "hi_IN", "zh_TW"),
+                         [](const auto& info) { return info.param; });
 
 TEST(DeletedTextFormat, ShowsTheLocalesOwnOrderWithAFullYear) {
     const Moment m = local_days{2026y / March / 7} + 15h + 4min;

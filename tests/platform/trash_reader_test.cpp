@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/private_mounts.h"
 #include "tests/support/sandbox.h"
 
 namespace varnelo {
@@ -450,36 +451,6 @@ TrashContents ReadWithFewDescriptors(const TrashRoots& roots) {
     return contents;
 }
 
-// Runs body in a child process with a mount namespace of its own, so that it can mount
-// without changing what anyone else sees; its mounts vanish with it. Gives body's text, or
-// nullopt where no such namespace can be made.
-std::optional<std::string> InPrivateMounts(const std::function<std::string()>& body) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0) return std::nullopt;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(pipeFds[0]);
-        if (unshare(CLONE_NEWNS) != 0 ||
-            mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
-            _exit(2);
-        const std::string text = body();
-        const bool sent =
-            write(pipeFds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size());
-        _exit(sent ? 0 : 1);
-    }
-    close(pipeFds[1]);
-    std::string text;
-    char buffer[4096];
-    for (ssize_t n; pid > 0 && (n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, static_cast<std::size_t>(n));
-    close(pipeFds[0]);
-    int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) ||
-        WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return text;
-}
-
 std::string DescribeDeepRead(const TrashContents& contents) {
     std::string text = std::to_string(contents.items.size()) + " items";
     if (!contents.items.empty())
@@ -494,7 +465,7 @@ TEST_F(TrashReaderTest, CountsATreeDeeperThanStackAndDescriptorsAllow) {
     const fs::path trash = sandbox.homeTrash();
     // On a journaling disk, making and removing 100,000 directories takes most of a
     // minute; on a private tmpfs the tree costs little and vanishes with the child.
-    const auto onTmpfs = InPrivateMounts([&]() -> std::string {
+    const auto onTmpfs = test::InPrivateMounts([&]() -> std::string {
         if (mount("varnelo-test", trash.c_str(), "tmpfs", 0, "mode=0700") != 0) return "no tmpfs";
         if (BuildDeepTree(trash / "files/deep", depth) != depth) return "not built";
         return DescribeDeepRead(ReadWithFewDescriptors(Roots()));
@@ -514,7 +485,7 @@ TEST_F(TrashReaderTest, CountsATreeDeeperThanStackAndDescriptorsAllow) {
 TEST_F(TrashReaderTest, MountTableGivesRealFileSystemsWithTheirNamesDecoded) {
     const fs::path spaced = sandbox.root() / "vol with\ttab and\\back slash";
     const fs::path pseudo = sandbox.root() / "pseudo";
-    const auto found = InPrivateMounts([&]() -> std::string {
+    const auto found = test::InPrivateMounts([&]() -> std::string {
         fs::create_directories(spaced);
         fs::create_directories(pseudo);
         if (mount("varnelo-test", spaced.c_str(), "tmpfs", 0, nullptr) != 0 ||
