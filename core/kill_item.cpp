@@ -13,7 +13,7 @@ namespace varnelo {
 
 namespace {
 
-constexpr std::size_t kTrashInfoLimit = std::size_t{1} << 20;
+constexpr std::size_t kTrashInfoLimit = std::size_t{4} << 20;
 constexpr std::size_t kDirectorySizesLimit = std::size_t{64} << 20;
 
 struct StoreLocation {
@@ -69,10 +69,9 @@ void DropDirectorySize(FileSystem& fs, DirHandle trashDir, const std::string& na
     if (rest != content.value()) (void)fs.ReplaceSmallFile(trashDir, "directorysizes", rest);
 }
 
-}  // namespace
-
-KillResult KillItem(FileSystem& fs, const std::vector<std::string>& trashDirs,
-                    const KillTarget& target, Moment cutoff) {
+// Without a cutoff the deletion date is not asked for, nor a .trashinfo at all.
+KillResult KillEntry(FileSystem& fs, const std::vector<std::string>& trashDirs,
+                     const KillTarget& target, const std::optional<Moment>& cutoff) {
     std::optional<StoreLocation> where = Locate(trashDirs, target.storePath);
     if (!where) return KillResult::NotRemoved;
     const std::string& name = where->name;
@@ -93,16 +92,21 @@ KillResult KillItem(FileSystem& fs, const std::vector<std::string>& trashDirs,
         return entry.code() == FsCode::NotFound ? KillResult::AlreadyGone : KillResult::NotRemoved;
     if (entry.value().id != target.listedId) return KillResult::NotRemoved;
 
-    // The date is read again: the item may have been restored and trashed anew since
-    // the list was read.
     const std::string infoName = name + ".trashinfo";
     FsResult<DirHandle> infoOpened = fs.OpenChildDirectory(trashDir.get(), "info");
-    if (!infoOpened.ok()) return KillResult::NotRemoved;
-    ScopedDir info(fs, infoOpened.value());
-    FsResult<std::string> infoText = fs.ReadSmallFile(info.get(), infoName, kTrashInfoLimit);
-    if (!infoText.ok()) return KillResult::NotRemoved;
-    const TrashInfo parsed = ParseTrashInfo(infoText.value());
-    if (!parsed.deletedAt || !(*parsed.deletedAt < cutoff)) return KillResult::NotRemoved;
+    std::optional<ScopedDir> info;
+    if (infoOpened.ok())
+        info.emplace(fs, infoOpened.value());
+    else if (cutoff || infoOpened.code() != FsCode::NotFound)
+        return KillResult::NotRemoved;  // an info/ that cannot be opened would keep a stale file
+    if (cutoff) {
+        // The date is read again: the item may have been restored and trashed anew since
+        // the list was read.
+        FsResult<std::string> infoText = fs.ReadSmallFile(info->get(), infoName, kTrashInfoLimit);
+        if (!infoText.ok()) return KillResult::NotRemoved;
+        const TrashInfo parsed = ParseTrashInfo(infoText.value());
+        if (!parsed.deletedAt || !(*parsed.deletedAt < *cutoff)) return KillResult::NotRemoved;
+    }
 
     if (entry.value().kind == EntryKind::Directory) {
         switch (DeleteTree(fs, files.get(), name, target.listedId)) {
@@ -123,9 +127,21 @@ KillResult KillItem(FileSystem& fs, const std::vector<std::string>& trashDirs,
 
     // Only now that the entry is verifiably gone: a partly removed item keeps the
     // .trashinfo that lets the user restore what is left.
-    (void)fs.RemoveFile(info.get(), infoName);
+    if (info) (void)fs.RemoveFile(info->get(), infoName);
     DropDirectorySize(fs, trashDir.get(), name);
     return KillResult::Removed;
+}
+
+}  // namespace
+
+KillResult KillItem(FileSystem& fs, const std::vector<std::string>& trashDirs,
+                    const KillTarget& target, Moment cutoff) {
+    return KillEntry(fs, trashDirs, target, cutoff);
+}
+
+KillResult KillPickedItem(FileSystem& fs, const std::vector<std::string>& trashDirs,
+                          const KillTarget& target) {
+    return KillEntry(fs, trashDirs, target, std::nullopt);
 }
 
 }  // namespace varnelo

@@ -22,14 +22,14 @@ void ActivatePreviousInstance();
 // starts ask for activation.
 class InstanceMark : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit InstanceMark(QObject* parent = nullptr);
     bool Listen();
 
-signals:
+  signals:
     void ActivationRequested();
 
-private:
+  private:
     QLocalServer* server_;
 };
 

@@ -55,8 +55,9 @@ class Fd {
 };
 
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-// A real .trashinfo is a few kilobytes; anything far larger is not one.
-constexpr std::size_t kMaxSmallFile = 1 << 20;
+// A real .trashinfo is a few hundred bytes; a hostile one may carry a path line of
+// megabytes and still name a date, so only far larger files are refused.
+constexpr std::size_t kMaxSmallFile = std::size_t{4} << 20;
 
 QString Printable(std::string_view path) {
     return QString::fromLocal8Bit(path.data(), static_cast<qsizetype>(path.size()));

@@ -26,8 +26,11 @@ void LinkLabel::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-        case Qt::Key_Space: emit Clicked(); return;
-        default: QLabel::keyPressEvent(event);
+        case Qt::Key_Space:
+            emit Clicked();
+            return;
+        default:
+            QLabel::keyPressEvent(event);
     }
 }
 

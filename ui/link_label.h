@@ -8,13 +8,13 @@ namespace varnelo {
 // Enter or Space), so it works for people and for UI automation alike.
 class LinkLabel : public QLabel {
     Q_OBJECT
-public:
+  public:
     explicit LinkLabel(const QString& text, QWidget* parent = nullptr);
 
-signals:
+  signals:
     void Clicked();
 
-protected:
+  protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;

@@ -232,7 +232,7 @@ TEST_F(KillItemTest, NeedsATrashInfoThatStillGivesAnOldDate) {
         {.label = "no DeletionDate", .info = "[Trash Info]\nPath=/home/u/docs/old\n"},
         {.label = "unreadable date", .info = InfoText("last Tuesday")},
         {.label = "date outside the group", .info = "[Other]\nDeletionDate=2020-01-01T00:00:00\n"},
-        {.label = "too large", .info = InfoText("2020-01-01T00:00:00") + std::string(2 << 20, '#')},
+        {.label = "too large", .info = InfoText("2020-01-01T00:00:00") + std::string(5 << 20, '#')},
         {.label = "missing", .info = std::nullopt},
         {.label = "a link to an old one", .info = std::nullopt, .infoIsLink = true},
         {.label = "a second before the cutoff",

@@ -9,7 +9,7 @@ namespace varnelo::test {
 // volume trash is looked at, so nothing outside it can be read or removed. The
 // environment is put back and the tree removed when the sandbox ends.
 class Sandbox {
-public:
+  public:
     Sandbox();
     ~Sandbox();
     Sandbox(const Sandbox&) = delete;
@@ -28,7 +28,7 @@ public:
     static void WriteFile(const std::filesystem::path& path, const std::string& content);
     static std::string ReadFile(const std::filesystem::path& path);
 
-private:
+  private:
     std::filesystem::path root_;
     struct Saved {
         std::string name;

@@ -17,7 +17,7 @@ namespace varnelo::test {
 // Answers the modal windows a handler opens: each message box is recorded and closed;
 // any other modal dialog is handed to onDialog, then closed.
 class ModalAnswerer : public QObject {
-public:
+  public:
     explicit ModalAnswerer(std::function<void(QWidget*)> onDialog = {})
         : onDialog_(std::move(onDialog)) {
         connect(&timer_, &QTimer::timeout, this, [this] { Answer(); });
@@ -27,7 +27,7 @@ public:
     QStringList messages;
     QStringList errors;
 
-private:
+  private:
     void Answer() {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal) return;

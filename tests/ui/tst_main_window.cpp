@@ -50,11 +50,12 @@ QString Cell(const TForm1& form, int row, int column) {
 class TestMainWindow : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<Sandbox> sandbox_;
 
     QString Make(const QString& relative, int bytes) {
-        const QString path = QString::fromStdString(sandbox_->root().string()) + "/data/" + relative;
+        const QString path =
+            QString::fromStdString(sandbox_->root().string()) + "/data/" + relative;
         QDir().mkpath(QFileInfo(path).path());
         QFile file(path);
         if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(bytes, 'x'));
@@ -68,7 +69,7 @@ private:
         return QString::fromStdString(sandbox_->homeTrash().string()) + "/files/" + entryName;
     }
 
-private slots:
+  private slots:
     void initTestCase() { SetUpApplication(); }
     void init() { sandbox_ = std::make_unique<Sandbox>(); }
     void cleanup() { sandbox_.reset(); }
@@ -91,7 +92,8 @@ private slots:
         QCOMPARE(p.form.lblTotalSpace->text(), QString("0KB"));
         const QStringList headers{"名称", "原位置", "删除日期", "大小", "项目类型", "修改日期"};
         for (int c = 0; c < headers.size(); ++c)
-            QCOMPARE(p.form.ShellListView1->Model()->headerData(c, Qt::Horizontal, Qt::DisplayRole)
+            QCOMPARE(p.form.ShellListView1->Model()
+                         ->headerData(c, Qt::Horizontal, Qt::DisplayRole)
                          .toString(),
                      headers[c]);
     }
@@ -177,7 +179,8 @@ private slots:
         ModalAnswerer answerer([&](QWidget* dialog) {
             if (dialog != &p.analyze) return;
             shownText = p.analyze.InfoText;
-            for (QPieSlice* s : p.analyze.Series1->slices()) slices << qMakePair(s->value(), s->color().name());
+            for (QPieSlice* s : p.analyze.Series1->slices())
+                slices << qMakePair(s->value(), s->color().name());
         });
         QTest::mouseClick(p.form.BtnAnalyse, Qt::LeftButton);
         QCOMPARE(shownText, QString("回收站中有  60 天前删除文件或文件夹：2项\r合计占用空间：3KB"));
@@ -277,7 +280,8 @@ private slots:
         emit p.form.FindDialog1->Find();
         const int hit = p.form.ShellListView1->SelectedRowIndex();
         QCOMPARE(p.form.ShellListView1->ItemName(hit), std::string("needle.txt"));
-        const QRect shown = p.form.ShellListView1->visualRect(p.form.ShellListView1->Model()->index(hit, 0));
+        const QRect shown =
+            p.form.ShellListView1->visualRect(p.form.ShellListView1->Model()->index(hit, 0));
         QVERIFY(p.form.ShellListView1->viewport()->rect().contains(shown));
         QVERIFY(answerer.messages.isEmpty());
         // The hit was the last row; walking up from past the end starts at the last row.

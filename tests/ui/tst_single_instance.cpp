@@ -43,10 +43,10 @@ std::unique_ptr<QProcess> Start() {
 class TestSingleInstance : public QObject {
     Q_OBJECT
 
-private:
+  private:
     std::unique_ptr<test::Sandbox> sandbox_;
 
-private slots:
+  private slots:
     void init() { sandbox_ = std::make_unique<test::Sandbox>(); }
     void cleanup() { sandbox_.reset(); }
 
@@ -59,8 +59,8 @@ private slots:
         QCOMPARE(second->exitCode(), 0);
         QVERIFY(!second->readAllStandardError().contains("activation requested"));
         QByteArray log;
-        QTRY_VERIFY_WITH_TIMEOUT((log += first->readAllStandardError()).contains("activation requested"),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (log += first->readAllStandardError()).contains("activation requested"), 10000);
         QCOMPARE(first->state(), QProcess::Running);
         first->terminate();
         QVERIFY(first->waitForFinished(10000));
