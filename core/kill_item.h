@@ -29,4 +29,10 @@ enum class KillResult {
 [[nodiscard]] KillResult KillItem(FileSystem& fs, const std::vector<std::string>& trashDirs,
                                   const KillTarget& target, Moment cutoff);
 
+// Removes one item the user picked, whatever its deletion date. Every other rule above
+// holds: the path, the identity, the .trashinfo removed only once the entry is gone. An
+// entry without a .trashinfo, or a trash without info/, can be removed this way.
+[[nodiscard]] KillResult KillPickedItem(FileSystem& fs, const std::vector<std::string>& trashDirs,
+                                        const KillTarget& target);
+
 }  // namespace varnelo

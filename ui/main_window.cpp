@@ -172,12 +172,13 @@ CutoffControls TForm1::CutoffInput() const {
 }
 
 void TForm1::BtnAnalyseClick() {
+    ShellListView1->ShowTrashRoot();  // the walks work on the trash, not on a folder inside it
     const Moment cutoff = CalcCutoff(CutoffInput(), Today());
     const ScanResult result =
         ScanOldItems(*ShellListView1, cutoff, ShellListView1->Model()->Format(), {});
     const bool byDate = RbDate->isChecked();
-    const QString cutoffText = byDate ? QLocale().toString(DtCeil->date(), QLocale::ShortFormat)
-                                      : CmbDays->currentText();
+    const QString cutoffText =
+        byDate ? QLocale().toString(DtCeil->date(), QLocale::ShortFormat) : CmbDays->currentText();
     frmAnalyze_->InfoText = QString::fromUtf8(
         AnalyseReportText(byDate, cutoffText.toStdString(), result, GroupSeparator()));
     frmAnalyze_->SelectedSize = result.matchSizeKb;
@@ -187,14 +188,18 @@ void TForm1::BtnAnalyseClick() {
 ActionResult TForm1::KillItem(FileSystem& fileSystem, Moment cutoff) {
     const KillTarget target{ShellListView1->SelectedStorePath(), ShellListView1->SelectedFileId()};
     switch (varnelo::KillItem(fileSystem, ShellListView1->TrashDirs(), target, cutoff)) {
-        case KillResult::Removed: return ActionResult::Removed;
-        case KillResult::AlreadyGone: return ActionResult::RemovedWithoutSize;
-        case KillResult::NotRemoved: break;
+        case KillResult::Removed:
+            return ActionResult::Removed;
+        case KillResult::AlreadyGone:
+            return ActionResult::RemovedWithoutSize;
+        case KillResult::NotRemoved:
+            break;
     }
     return ActionResult::NotRemoved;
 }
 
 void TForm1::BtnDeleteClick() {
+    ShellListView1->ShowTrashRoot();
     const Moment cutoff = CalcCutoff(CutoffInput(), Today());
     PosixFileSystem fileSystem;
     const ScanResult result =
@@ -208,16 +213,18 @@ void TForm1::BtnDeleteClick() {
 void TForm1::lblAboutClick() { frmAbout_->exec(); }
 
 void TForm1::BtnSeekClick() {
+    ShellListView1->ShowTrashRoot();
     searchPos_ = 0;
     ShellListView1->scrollToTop();
     FindDialog1->Execute();
 }
 
 void TForm1::FindDialog1Find() {
+    ShellListView1->ShowTrashRoot();
     const FindDirection direction =
         FindDialog1->searchDown() ? FindDirection::Down : FindDirection::Up;
-    const FindResult found = FindNext(*ShellListView1, searchPos_,
-                                      FindDialog1->findText().toStdString(), direction);
+    const FindResult found =
+        FindNext(*ShellListView1, searchPos_, FindDialog1->findText().toStdString(), direction);
     if (found.outcome == FindOutcome::Hit) {
         ShellListView1->scrollTo(ShellListView1->Model()->index(found.row, 0),
                                  QAbstractItemView::PositionAtTop);

@@ -26,7 +26,7 @@ class TrashListView;
 // clear and search it.
 class TForm1 : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit TForm1(QWidget* parent = nullptr);
 
     // The dialogs are created after the main window; they live as long as it does.
@@ -68,10 +68,10 @@ public:
 
     int SearchPos() const { return searchPos_; }
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     CutoffControls CutoffInput() const;
 
     TfrmAbout* frmAbout_ = nullptr;

@@ -458,5 +458,162 @@ TEST_F(KillItemTest, StaysHonestWhicheverCallFails) {
     }
 }
 
+// The user's own pick: the date is no reason to refuse, and a missing .trashinfo or
+// info/ is no obstacle.
+TEST_F(KillItemTest, APickedItemGoesWhateverItsDate) {
+    struct Case {
+        const char* label;
+        std::optional<std::string> info;  // nullopt: no .trashinfo
+        bool noInfoFolder = false;
+        bool infoIsLink = false;
+    };
+    const Case cases[] = {
+        {.label = "deleted after the cutoff", .info = InfoText("2024-03-02T09:00:00")},
+        {.label = "no DeletionDate", .info = "[Trash Info]\nPath=/home/u/docs/old\n"},
+        {.label = "unreadable date", .info = InfoText("last Tuesday")},
+        {.label = "too large to read",
+         .info = InfoText("2020-01-01T00:00:00") + std::string(5 << 20, '#')},
+        {.label = "no .trashinfo", .info = std::nullopt},
+        {.label = "no info folder", .info = std::nullopt, .noInfoFolder = true},
+        {.label = ".trashinfo is a link", .info = std::nullopt, .infoIsLink = true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        MemoryFileSystem local{kUser};
+        BuildTrash(local);
+        local.AddFile(ItemPath() + "/sub/content", "c");
+        local.Erase(InfoPath());
+        if (c.info) local.AddFile(InfoPath(), *c.info);
+        if (c.noInfoFolder) local.Erase(kInfo);
+        if (c.infoIsLink) {
+            local.AddFile("/home/u/elsewhere.trashinfo", InfoText("2020-01-01T00:00:00"));
+            local.AddSymlink(InfoPath(), "/home/u/elsewhere.trashinfo");
+        }
+        const auto others = Others(local);
+
+        EXPECT_EQ(KillPickedItem(local, {kTrash}, Target(local, ItemPath())), KillResult::Removed);
+        EXPECT_FALSE(local.Exists(ItemPath()));
+        EXPECT_FALSE(local.Exists(InfoPath()));
+        EXPECT_EQ(local.Content(kSizes), "8192 1705284001 other\n");
+        EXPECT_EQ(Others(local), others);  // a linked .trashinfo's target stays
+        EXPECT_EQ(local.OpenHandles(), 0u);
+    }
+}
+
+TEST_F(KillItemTest, APickedItemKeepsEveryOtherCheck) {
+    struct Case {
+        const char* label;
+        std::string storePath = ItemPath();
+        std::function<void(MemoryFileSystem&)> change = {};  // after the list was read
+        KillResult expected = KillResult::NotRemoved;
+    };
+    const Case cases[] = {
+        {.label = "beside files/", .storePath = kTrash + "/old item"},
+        {.label = "inside info/", .storePath = InfoPath()},
+        {.label = "climbing out", .storePath = kFiles + "/../info"},
+        {.label = "two levels down", .storePath = ItemPath() + "/content"},
+        {.label = "a trash not given", .storePath = "/other/Trash/files/old item"},
+        {.label = "replaced since listed",
+         .change =
+             [](MemoryFileSystem& f) {
+                 f.Erase(ItemPath());
+                 f.AddFile(ItemPath() + "/content", "trashed again");
+             }},
+        {.label = "info folder that will not open",
+         .change =
+             [](MemoryFileSystem& f) {
+                 f.FailAt(FsCall::OpenChildDirectory, kInfo, FsCode::AccessDenied);
+             }},
+        {.label = "info folder is a link",
+         .change =
+             [](MemoryFileSystem& f) {
+                 f.Rename(kInfo, kTrash + "/real-info");
+                 f.AddSymlink(kInfo, kTrash + "/real-info");
+             }},
+        {.label = "already gone",
+         .change = [](MemoryFileSystem& f) { f.Erase(ItemPath()); },
+         .expected = KillResult::AlreadyGone},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        MemoryFileSystem local{kUser};
+        BuildTrash(local);
+        local.AddFile(ItemPath() + "/content", "c");
+        const KillTarget target{.storePath = c.storePath, .listedId = local.Lstat(ItemPath())->id};
+        if (c.change) c.change(local);
+        const auto before = local.Snapshot();
+
+        EXPECT_EQ(KillPickedItem(local, {kTrash}, target), c.expected);
+        EXPECT_EQ(local.Snapshot(), before);
+        EXPECT_EQ(local.OpenHandles(), 0u);
+    }
+}
+
+TEST_F(KillItemTest, APickedItemLosesItsTrashInfoOnlyOnceItIsGone) {
+    fs.AddFile(ItemPath() + "/a/b", "b");
+    EXPECT_EQ(KillPickedItem(fs, {kTrash}, Target(fs, ItemPath())), KillResult::Removed);
+    std::size_t lastTreeRemoval = 0;
+    std::size_t infoRemoval = 0;
+    const auto& calls = fs.Calls();
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        if (test::Mutates(calls[i].call) && InItem(calls[i].path)) lastTreeRemoval = i;
+        if (calls[i].call == FsCall::RemoveFile && calls[i].path == InfoPath()) infoRemoval = i;
+    }
+    EXPECT_LT(lastTreeRemoval, infoRemoval);
+
+    // Part of a folder that stays keeps the .trashinfo and the cache line with it.
+    MemoryFileSystem partly{kUser};
+    BuildTrash(partly);
+    partly.AddFile(ItemPath() + "/theirs/file", "t");
+    partly.Chown(ItemPath() + "/theirs", 2000);
+    partly.Chmod(ItemPath() + "/theirs", 0555);
+    const std::string sizes = *partly.Content(kSizes);
+    EXPECT_EQ(KillPickedItem(partly, {kTrash}, Target(partly, ItemPath())), KillResult::NotRemoved);
+    EXPECT_TRUE(partly.Exists(ItemPath() + "/theirs/file"));
+    EXPECT_TRUE(partly.Exists(InfoPath()));
+    EXPECT_EQ(partly.Content(kSizes), sizes);
+}
+
+// As for the age-based removal: whichever call fails, nothing outside the item changes
+// and the answer claims no more than was done.
+TEST_F(KillItemTest, APickedItemStaysHonestWhicheverCallFails) {
+    const auto make = [](MemoryFileSystem& f) {
+        f.AddFile(ItemPath() + "/a/one", "1");
+        f.AddFile(ItemPath() + "/a/b/two", "2", 0444);
+        f.AddSymlink(ItemPath() + "/a/docs", "/home/u/docs");
+        f.AddFile(ItemPath() + "/locked/inside", "x");
+        f.Chmod(ItemPath() + "/locked", 0500);
+    };
+    MemoryFileSystem clean{kUser};
+    BuildTrash(clean);
+    make(clean);
+    ASSERT_EQ(KillPickedItem(clean, {kTrash}, Target(clean, ItemPath())), KillResult::Removed);
+    const std::size_t callCount = clean.CallCount();
+
+    for (FsCode code : {FsCode::Failed, FsCode::AccessDenied, FsCode::NotFound}) {
+        for (std::size_t failing = 0; failing < callCount; ++failing) {
+            SCOPED_TRACE("call " + std::to_string(failing) + " fails with " +
+                         std::to_string(static_cast<int>(code)));
+            MemoryFileSystem local{kUser};
+            BuildTrash(local);
+            make(local);
+            const auto others = Others(local);
+            local.FailCall(failing, code);
+
+            const KillResult result = KillPickedItem(local, {kTrash}, Target(local, ItemPath()));
+
+            EXPECT_EQ(Others(local), others);
+            EXPECT_EQ(local.OpenHandles(), 0u);
+            if (local.Exists(ItemPath())) {
+                EXPECT_NE(result, KillResult::Removed);
+                EXPECT_TRUE(local.Exists(InfoPath()));
+            }
+            if (result == KillResult::AlreadyGone) {
+                EXPECT_FALSE(ChangedSomething(local));
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace varnelo
