@@ -52,7 +52,12 @@ wait
 
 status=0
 for name in "${targets[@]}"; do
-    cat "$work/$name/summary"
+    if [[ -e $work/$name/summary ]]; then
+        cat "$work/$name/summary"
+    else
+        printf '%-20s FAILED to run, see %s\n' "$name" "$work/$name"
+        status=1
+    fi
     [[ -e $work/$name/failed ]] && status=1
 done
 if ((status == 0)); then
