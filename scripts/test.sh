@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Varnelo and runs every test: the normal build, the core
-# alone without Qt, and the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer.
+# Installs what is missing, builds Varnelo and runs every test: the core alone without Qt,
+# the whole suite under AddressSanitizer + UndefinedBehaviorSanitizer, a minute of fuzzing
+# for each parser of outside input, and the normal build last.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -19,6 +20,9 @@ cmake -S . -B build/sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNELO_SANITIZ
       -DVARNELO_BENCH=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >/dev/null
 cmake --build build/sanitize -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0 ctest --test-dir build/sanitize --output-on-failure -j"$jobs"
+
+echo "== fuzzing"
+FUZZ_JOBS=2 bash scripts/fuzz.sh 60
 
 echo "== full build"
 cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
