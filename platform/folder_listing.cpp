@@ -10,35 +10,14 @@
 #include <utility>
 
 #include "core/natural_order.h"
+#include "platform/tree_size.h"
+#include "platform/unique_fd.h"
 
 namespace varnelo {
 
 namespace {
 
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            if (fd_ >= 0) ::close(fd_);
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-  private:
-    int fd_;
-};
 
 FileId IdOf(const struct stat& st) {
     return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
@@ -59,8 +38,8 @@ ListingResult FailureOf(int error) {
                                                                  : ListingResult::Failed;
 }
 
-ListingResult CheckedOpen(int at, const char* name, FileId expected, Fd& out) {
-    Fd fd(openat(at, name, kDirFlags));
+ListingResult CheckedOpen(int at, const char* name, FileId expected, UniqueFd& out) {
+    UniqueFd fd(openat(at, name, kDirFlags));
     if (!fd) return FailureOf(errno);
     struct stat st {};
     if (fstat(fd.get(), &st) != 0) return ListingResult::Failed;
@@ -69,19 +48,19 @@ ListingResult CheckedOpen(int at, const char* name, FileId expected, Fd& out) {
     return ListingResult::Listed;
 }
 
-ListingResult OpenPlace(const FolderPlace& place, Fd& out) {
+ListingResult OpenPlace(const FolderPlace& place, UniqueFd& out) {
     if (place.itemPath.empty() || place.itemPath.front() != '/' ||
         place.itemPath.find('\0') != std::string::npos)
         return ListingResult::Failed;
     // The path up to files/ may hold links (a home trash moved elsewhere); the item and
     // every step below it may not.
-    Fd fd;
+    UniqueFd fd;
     if (ListingResult r = CheckedOpen(AT_FDCWD, place.itemPath.c_str(), place.itemId, fd);
         r != ListingResult::Listed)
         return r;
     for (const FolderStep& step : place.steps) {
         if (!PlainName(step.name)) return ListingResult::Failed;
-        Fd next;
+        UniqueFd next;
         if (ListingResult r = CheckedOpen(fd.get(), step.name.c_str(), step.id, next);
             r != ListingResult::Listed)
             return r;
@@ -91,70 +70,11 @@ ListingResult OpenPlace(const FolderPlace& place, Fd& out) {
     return ListingResult::Listed;
 }
 
-struct Level {
-    ino_t inode;
-    std::vector<std::string> subdirs;
-    std::size_t next = 0;
-};
-
-void ListLevel(int fd, dev_t device, Level& level, std::uint64_t& total) {
-    const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) return;
-    DIR* dir = fdopendir(copy);
-    if (dir == nullptr) {
-        ::close(copy);
-        return;
-    }
-    while (const dirent* entry = readdir(dir)) {
-        if (IsDotOrDotDot(entry->d_name)) continue;
-        struct stat st {};
-        if (fstatat(fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (S_ISDIR(st.st_mode)) {
-            if (st.st_dev == device) level.subdirs.emplace_back(entry->d_name);
-        } else {
-            total += static_cast<std::uint64_t>(st.st_size);
-        }
-    }
-    closedir(dir);
-}
-
-// One directory open at a time, the way back up through ".." checked against the inode
-// seen on the way down, so that neither depth nor the open-file limit bounds the tree.
-std::uint64_t TreeSize(Fd fd) {
-    struct stat st {};
-    if (fstat(fd.get(), &st) != 0) return 0;
-    const dev_t device = st.st_dev;
-    std::uint64_t total = 0;
-    std::vector<Level> stack;
-    stack.push_back(Level{st.st_ino, {}});
-    ListLevel(fd.get(), device, stack.back(), total);
-    while (!stack.empty()) {
-        Level& top = stack.back();
-        if (top.next < top.subdirs.size()) {
-            const std::string child = std::move(top.subdirs[top.next++]);
-            Fd childFd(openat(fd.get(), child.c_str(), kDirFlags));
-            if (!childFd || fstat(childFd.get(), &st) != 0 || st.st_dev != device) continue;
-            fd = std::move(childFd);
-            stack.push_back(Level{st.st_ino, {}});
-            ListLevel(fd.get(), device, stack.back(), total);
-            continue;
-        }
-        stack.pop_back();
-        if (stack.empty()) break;
-        Fd parent(openat(fd.get(), "..", kDirFlags));
-        if (!parent || fstat(parent.get(), &st) != 0 || st.st_dev != device ||
-            st.st_ino != stack.back().inode)
-            break;  // the tree moved while it was counted; what was seen must do
-        fd = std::move(parent);
-    }
-    return total;
-}
-
 }  // namespace
 
 FolderListing ListFolder(const FolderPlace& place) {
     FolderListing listing;
-    Fd fd;
+    UniqueFd fd;
     listing.result = OpenPlace(place, fd);
     if (listing.result != ListingResult::Listed) return listing;
 
@@ -192,7 +112,7 @@ FolderListing ListFolder(const FolderPlace& place) {
 }
 
 std::optional<std::uint64_t> FolderTreeSize(const FolderPlace& place) {
-    Fd fd;
+    UniqueFd fd;
     if (OpenPlace(place, fd) != ListingResult::Listed) return std::nullopt;
     return TreeSize(std::move(fd));
 }

@@ -19,40 +19,14 @@
 #include "core/directory_sizes.h"
 #include "core/natural_order.h"
 #include "core/trash_info.h"
+#include "platform/tree_size.h"
+#include "platform/unique_fd.h"
 
 namespace varnelo {
 
 namespace {
 
 Q_LOGGING_CATEGORY(lcTrash, "varnelo.trash")
-
-class Fd {
-  public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { Reset(); }
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release() { return std::exchange(fd_, -1); }
-    void Reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-
-  private:
-    int fd_ = -1;
-};
 
 constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 // A real .trashinfo is a few hundred bytes; a hostile one may carry a path line of
@@ -121,7 +95,7 @@ class SmallFileReader {
     // O_NONBLOCK keeps a FIFO planted in place of the file from hanging the list.
     std::optional<std::string_view> Read(int dirFd, const char* name, End end,
                                          struct stat* st = nullptr) {
-        Fd fd(openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+        UniqueFd fd(openat(dirFd, name, O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
         if (!fd) return std::nullopt;
         if (st != nullptr && (fstat(fd.get(), st) != 0 || !S_ISREG(st->st_mode)))
             return std::nullopt;
@@ -181,7 +155,7 @@ bool IsPseudoFileSystem(std::string_view type) {
 std::vector<std::string> MountedVolumeRoots() {
     std::vector<std::string> roots;
     SmallFileReader reader;
-    Fd proc(open("/proc/self", kDirFlags));
+    UniqueFd proc(open("/proc/self", kDirFlags));
     // The kernel hands the table out in pieces: only a read of 0 ends it.
     const auto table =
         proc ? reader.Read(proc.get(), "mountinfo", SmallFileReader::End::AtZero) : std::nullopt;
@@ -304,93 +278,30 @@ std::vector<TrashDir> FindTrashDirs(const TrashRoots& roots) {
     return dirs;
 }
 
-struct Level {
-    ino_t inode;
-    std::vector<std::string> subdirs;
-    std::size_t next = 0;
-};
-
-// Adds the sizes of the non-directories in fd and notes its subdirectories.
-void ListLevel(int fd, dev_t device, Level& level, std::uint64_t& total) {
-    const int copy = fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) return;
-    DIR* dir = fdopendir(copy);
-    if (dir == nullptr) {
-        ::close(copy);
-        return;
-    }
-    while (const dirent* entry = readdir(dir)) {
-        const char* name = entry->d_name;
-        if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
-        // A directory's device is checked once it is open, so it needs no stat here.
-        if (entry->d_type == DT_DIR) {
-            level.subdirs.emplace_back(name);
-            continue;
-        }
-        struct stat st {};
-        if (fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-        if (S_ISDIR(st.st_mode)) {
-            if (st.st_dev == device) level.subdirs.emplace_back(name);
-        } else {
-            total += static_cast<std::uint64_t>(st.st_size);
-        }
-    }
-    closedir(dir);
-}
-
-// Sums st_size of every non-directory in the tree below parentFd/name without following
-// links or leaving the device. One directory is open at a time and the way back up is
-// "..", checked against the inode seen on the way down, so neither depth nor open-file
-// limits bound the tree.
+// The tree below parentFd/name, provided it is a directory on `device`.
 std::uint64_t CountTreeSize(int parentFd, const char* name, dev_t device) {
-    Fd fd(openat(parentFd, name, kDirFlags | O_NOFOLLOW));
+    UniqueFd fd(openat(parentFd, name, kDirFlags | O_NOFOLLOW));
     struct stat st {};
     if (!fd || fstat(fd.get(), &st) != 0 || st.st_dev != device) return 0;
-    std::uint64_t total = 0;
-    std::vector<Level> stack;
-    stack.push_back(Level{st.st_ino, {}});
-    ListLevel(fd.get(), device, stack.back(), total);
-    while (!stack.empty()) {
-        Level& top = stack.back();
-        if (top.next < top.subdirs.size()) {
-            const std::string child = std::move(top.subdirs[top.next++]);
-            Fd childFd(openat(fd.get(), child.c_str(), kDirFlags | O_NOFOLLOW));
-            if (!childFd || fstat(childFd.get(), &st) != 0 || st.st_dev != device) continue;
-            fd = std::move(childFd);
-            stack.push_back(Level{st.st_ino, {}});
-            ListLevel(fd.get(), device, stack.back(), total);
-            continue;
-        }
-        stack.pop_back();
-        if (stack.empty()) break;
-        Fd parent(openat(fd.get(), "..", kDirFlags));
-        if (!parent || fstat(parent.get(), &st) != 0 || st.st_dev != device ||
-            st.st_ino != stack.back().inode) {
-            // The tree moved while it was counted; what was seen so far must do.
-            qCDebug(lcTrash) << "folder changed while its size was counted";
-            break;
-        }
-        fd = std::move(parent);
-    }
-    return total;
+    return TreeSize(std::move(fd));
 }
 
 void ReadTrashDir(const TrashDir& trash, std::vector<TrashItem>& items) {
     // The home trash may be a link (checked when found); a volume trash never is.
-    Fd dirFd(open(trash.path.c_str(), kDirFlags | (trash.topdir.empty() ? 0 : O_NOFOLLOW)));
+    UniqueFd dirFd(open(trash.path.c_str(), kDirFlags | (trash.topdir.empty() ? 0 : O_NOFOLLOW)));
     struct stat st {};
     if (!dirFd || fstat(dirFd.get(), &st) != 0 || IdOf(st) != trash.id) {
         qCDebug(lcTrash) << "trash changed since it was checked:" << Printable(trash.path);
         return;
     }
-    Fd filesFd(openat(dirFd.get(), "files", kDirFlags | O_NOFOLLOW));
+    UniqueFd filesFd(openat(dirFd.get(), "files", kDirFlags | O_NOFOLLOW));
     if (!filesFd) {
         if (errno != ENOENT)
             qCDebug(lcTrash) << "cannot open files/ of" << Printable(trash.path)
                              << std::strerror(errno);
         return;
     }
-    const Fd infoFd(openat(dirFd.get(), "info", kDirFlags | O_NOFOLLOW));
+    const UniqueFd infoFd(openat(dirFd.get(), "info", kDirFlags | O_NOFOLLOW));
 
     std::unordered_map<std::string, DirectorySizeEntry> cachedSizes;
     SmallFileReader reader;

@@ -13,6 +13,7 @@
 
 #include "core/directory_sizes.h"
 #include "platform/posix_file_system.h"
+#include "platform/unique_fd.h"
 
 namespace varnelo {
 
@@ -22,21 +23,6 @@ constexpr int kDirFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
 constexpr std::size_t kDirectorySizesLimit = std::size_t{64} << 20;
 constexpr const char* kChanged = "该项目自列出以来已改变或已不在回收站中。";
 constexpr const char* kParentNotAFolder = "原位置的上级路径中有一项不是文件夹。";
-
-class Fd {
-  public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-
-  private:
-    int fd_;
-};
 
 FileId IdOf(const struct stat& st) {
     return FileId{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
@@ -150,11 +136,11 @@ RestoreOutcome RestoreItem(const std::vector<std::string>& trashDirs, const Rest
     const std::string leaf = destination.substr(destination.rfind('/') + 1);
 
     // The home trash may be a link; files/ and info/ below it may not.
-    const Fd trash(open(where->trashDir.c_str(), kDirFlags));
+    const UniqueFd trash(open(where->trashDir.c_str(), kDirFlags));
     if (!trash) return FromErrno(errno, "无法打开回收站：");
-    const Fd files(openat(trash.get(), "files", kDirFlags | O_NOFOLLOW));
+    const UniqueFd files(openat(trash.get(), "files", kDirFlags | O_NOFOLLOW));
     if (!files && errno != ENOENT) return FromErrno(errno, "无法打开回收站：");
-    const Fd info(openat(trash.get(), "info", kDirFlags | O_NOFOLLOW));
+    const UniqueFd info(openat(trash.get(), "info", kDirFlags | O_NOFOLLOW));
     if (!info && errno != ENOENT) return FromErrno(errno, "无法打开回收站：");
     struct stat entry {};
     struct stat infoSt {};
@@ -198,7 +184,7 @@ RestoreOutcome RestoreItem(const std::vector<std::string>& trashDirs, const Rest
         return FromErrno(error, "无法重新创建原来的文件夹：");
     }
 
-    const Fd parentFd(open(parent.c_str(), kDirFlags));
+    const UniqueFd parentFd(open(parent.c_str(), kDirFlags));
     if (!parentFd ||
         RenameWithoutReplacing(files.get(), name.c_str(), parentFd.get(), leaf.c_str()) != 0) {
         const int error = errno;
