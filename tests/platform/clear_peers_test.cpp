@@ -14,6 +14,7 @@
 
 #include "core/kill_item.h"
 #include "tests/platform/real_trash.h"
+#include "tests/support/run_tool.h"
 #include "tests/support/sandbox.h"
 
 extern char** environ;
@@ -22,43 +23,12 @@ namespace varnelo {
 namespace {
 
 namespace fs = std::filesystem;
+using test::RunTool;
+using test::ToolRun;
 using test::Sandbox;
 
 // Everything trashed today is old against this.
 const Moment kFarFuture = Day{std::chrono::year{2100} / std::chrono::January / 1};
-
-struct ToolRun {
-    int status = -1;  // exit status; -1 when it could not run or was killed
-    std::string out;
-};
-
-// Runs a program with the sandbox's environment, capturing its standard output.
-ToolRun RunTool(const std::vector<std::string>& args, bool quiet = false) {
-    ToolRun run;
-    int out[2];
-    if (pipe2(out, O_CLOEXEC) != 0) return run;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (quiet) posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    if (spawned == 0) {
-        char buffer[4096];
-        for (ssize_t got; (got = read(out[0], buffer, sizeof buffer)) > 0;)
-            run.out.append(buffer, got);
-        int status = 0;
-        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.status = WEXITSTATUS(status);
-    }
-    close(out[0]);
-    return run;
-}
 
 class ClearPeersTest : public testing::Test {
   protected:

@@ -15,6 +15,7 @@
 
 #include "tests/support/sandbox.h"
 #include "tests/ui/modal_answerer.h"
+#include "tests/ui/program_fixture.h"
 #include "ui/about_dialog.h"
 #include "ui/analyze_dialog.h"
 #include "ui/find_dialog.h"
@@ -25,21 +26,11 @@
 
 using namespace varnelo;
 using varnelo::test::BackDate;
+using varnelo::test::Program;
 using varnelo::test::RunPeer;
 using varnelo::test::Sandbox;
 
 namespace {
-
-struct Program {
-    TForm1 form;
-    TfrmAbout about{"https://varnelo.example.org/support", &form};
-    TfrmAnalyze analyze{&form};
-    Program() {
-        form.SetDialogs(&about, &analyze);
-        form.show();
-    }
-    TrashListView& list() { return *form.ShellListView1; }
-};
 
 QStringList Names(TrashListView& list) {
     QStringList names;

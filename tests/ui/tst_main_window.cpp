@@ -13,6 +13,7 @@
 
 #include "tests/support/sandbox.h"
 #include "tests/ui/modal_answerer.h"
+#include "tests/ui/program_fixture.h"
 #include "ui/about_dialog.h"
 #include "ui/analyze_dialog.h"
 #include "ui/find_dialog.h"
@@ -24,21 +25,11 @@
 using namespace varnelo;
 using varnelo::test::BackDate;
 using varnelo::test::ModalAnswerer;
+using varnelo::test::Program;
 using varnelo::test::RunPeer;
 using varnelo::test::Sandbox;
 
 namespace {
-
-// The three forms as start-up makes them, over the sandbox's trash.
-struct Program {
-    TForm1 form;
-    TfrmAbout about{"https://varnelo.example.org/support", &form};
-    TfrmAnalyze analyze{&form};
-    Program() {
-        form.SetDialogs(&about, &analyze);
-        form.show();
-    }
-};
 
 QString Cell(const TForm1& form, int row, int column) {
     const auto* model = form.ShellListView1->Model();
