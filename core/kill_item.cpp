@@ -66,7 +66,9 @@ void DropDirectorySize(FileSystem& fs, DirHandle trashDir, const std::string& na
         fs.ReadSmallFile(trashDir, "directorysizes", kDirectorySizesLimit);
     if (!content.ok()) return;
     std::string rest = RemoveDirectorySizeEntry(content.value(), name);
-    if (rest != content.value()) (void)fs.ReplaceSmallFile(trashDir, "directorysizes", rest);
+    // Lines are only ever dropped, so the same length means nothing changed.
+    if (rest.size() != content.value().size())
+        (void)fs.ReplaceSmallFile(trashDir, "directorysizes", rest);
 }
 
 // Without a cutoff the deletion date is not asked for, nor a .trashinfo at all.

@@ -6,9 +6,11 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -178,10 +180,20 @@ FsResult<std::string> PosixFileSystem::ReadSmallFile(DirHandle dir, const std::s
         ::close(fd);
         return FsCode::Failed;
     }
-    std::string content;
-    char buffer[16384];
+    // Sized from fstat, so that a whole file comes in one read.
+    const std::size_t most = limit < SIZE_MAX ? limit + 1 : limit;  // one more shows TooLarge
+    const std::size_t expected = static_cast<std::size_t>(std::max<off_t>(st.st_size, 0));
+    std::string content(std::min(std::max(expected + 1, std::size_t{4096}), most), '\0');
+    std::size_t length = 0;
     for (;;) {
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (length == content.size()) {
+            if (length > limit) {
+                ::close(fd);
+                return FsCode::TooLarge;
+            }
+            content.resize(std::min(content.size() * 2, most));
+        }
+        const ssize_t got = ::read(fd, content.data() + length, content.size() - length);
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
             const int error = errno;
@@ -189,13 +201,15 @@ FsResult<std::string> PosixFileSystem::ReadSmallFile(DirHandle dir, const std::s
             return FromErrno(error);
         }
         if (got == 0) break;
-        if (content.size() + static_cast<std::size_t>(got) > limit) {
-            ::close(fd);
-            return FsCode::TooLarge;
-        }
-        content.append(buffer, static_cast<std::size_t>(got));
+        const bool shortRead = static_cast<std::size_t>(got) < content.size() - length;
+        length += static_cast<std::size_t>(got);
+        // A regular file that has given all fstat promised ends at a short read; that
+        // saves a system call per file, and clearing reads two files per item.
+        if (shortRead && length >= expected) break;
     }
     ::close(fd);
+    if (length > limit) return FsCode::TooLarge;
+    content.resize(length);
     return content;
 }
 
